@@ -2,6 +2,7 @@
 // decoding, and the rows its listed entries become.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include "harvest/result_table.h"
@@ -14,6 +15,12 @@ using text::Bytes;
 
 // The publication-time window of a search.
 enum class TimeFilter { WithinMonth, WithinWeek, WithinDay, AllTime };
+
+// The two patterns that pick a search page's entries out: the title pattern
+// (group 1 the detail URL, group 2 the name line) and the source pattern
+// (group 1 the text after "来自："). GBK texts.
+const Text& TitlePattern();
+const Text& SourcePattern();
 
 // "site/cse/search?q=...&p=...&s=...[&sti=...]&nsid=0&entry=1", where `site`
 // is scheme, host and optional port, e.g. "http://127.0.0.1:8080".
