@@ -45,9 +45,9 @@ const std::vector<DetailField>& DetailFields() {
       {ResultColumn::Description,
        "<span class=\"des_info_text2\" style=\"width:380px; margin-left:48px;\">.*?([\\s\\S]*?).*?"
        "<i class=\"wxqicon_1 weixinqunICON\">\n"},
-      {ResultColumn::Industry, "/.*?&amp;t=.*?\">\n" + Spaces(44) + "(.*?)\n" + Spaces(40) + "</a>"},
-      {ResultColumn::Time,
-       text::Gbk("时间：\n") + Spaces(44) + "(.*?)\n" + Spaces(36) + "</li>\n"},
+      {ResultColumn::Industry,
+       "/.*?&amp;t=.*?\">\n" + Spaces(44) + "(.*?)\n" + Spaces(40) + "</a>"},
+      {ResultColumn::Time, text::Gbk("时间：\n") + Spaces(44) + "(.*?)\n" + Spaces(36) + "</li>\n"},
       {ResultColumn::Region, text::Gbk("地区：\n") + Spaces(40) + "<a href=\".*?&amp;m=.*?\">\n" +
                                  Spaces(44) + "(.*?)\n" + Spaces(40) + "</a>\n"},
       {ResultColumn::Tags, text::Gbk("标签：\n") + Spaces(40) + "\n" + Spaces(40) + "\n" +

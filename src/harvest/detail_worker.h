@@ -25,11 +25,11 @@ struct DetailField {
 const std::vector<DetailField>& DetailFields();
 
 // The fixed texts of the detail phase (GBK).
-const Text& StatusRunningText();  // "正在采集中"
-const Text& StatusDoneText();     // "采集完成"
-const Text& RemovedEntryMarker(); // "获得更多金币秘籍"
-const Text& RemovedEntryText();   // "文章已经删除"
-const Text& NoWechatIdText();     // "无"
+const Text& StatusRunningText();   // "正在采集中"
+const Text& StatusDoneText();      // "采集完成"
+const Text& RemovedEntryMarker();  // "获得更多金币秘籍"
+const Text& RemovedEntryText();    // "文章已经删除"
+const Text& NoWechatIdText();      // "无"
 
 // Cells Description to QrImage, in column order, from a decoded detail page.
 using DetailCells = std::array<Text, 7>;

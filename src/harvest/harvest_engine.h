@@ -7,11 +7,8 @@
 // once. Destroying the engine stops everything and waits for its threads.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "harvest/result_table.h"
@@ -56,13 +53,10 @@ class HarvestEngine {
   // window thread.
   void WaitIdle();
 
- private:
+  // The run state the engine's threads share; defined in the implementation.
   struct Shared;
-  void HarvestRun(RunTokenPtr token);
-  void DispatchDetails(const RunTokenPtr& token);
-  void StartDetailWorker(RowRef row);
-  int WorkerCap() const;
 
+ private:
   std::shared_ptr<Shared> shared_;
 };
 

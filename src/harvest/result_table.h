@@ -49,7 +49,7 @@ struct RowRef {
 struct TableChange {
   enum class Kind { Appended, CellChanged, Cleared } kind;
   std::uint64_t epoch;
-  int row;  // the appended or changed row; -1 for Cleared
+  int row;              // the appended or changed row; -1 for Cleared
   ResultColumn column;  // CellChanged only
 };
 
@@ -84,9 +84,9 @@ class ResultTable {
   void Notify(const TableChange& change) const;
 
   mutable std::mutex mutex_;
-  std::vector<Row> rows_;         // guarded by mutex_
-  std::uint64_t epoch_ = 1;       // guarded by mutex_
-  Listener listener_;             // guarded by mutex_
+  std::vector<Row> rows_;    // guarded by mutex_
+  std::uint64_t epoch_ = 1;  // guarded by mutex_
+  Listener listener_;        // guarded by mutex_
 };
 
 }  // namespace zv::harvest

@@ -13,8 +13,8 @@ namespace zv::harvest {
 class RunSettings {
  public:
   virtual ~RunSettings() = default;
-  virtual Text KeywordsText() const = 0;   // GBK, lines split at "\r\n"
-  virtual Text PagesText() const = 0;      // pages per keyword, as typed
+  virtual Text KeywordsText() const = 0;  // GBK, lines split at "\r\n"
+  virtual Text PagesText() const = 0;     // pages per keyword, as typed
   virtual TimeFilter Filter() const = 0;
   virtual Text WorkerCapText() const = 0;  // the selected thread count; empty for none
 };
