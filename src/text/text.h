@@ -51,6 +51,9 @@ Text ToLowerAscii(std::string_view text);
 // digits are read. No digits give 0; the value saturates at the int range.
 int IntegerValue(std::string_view text);
 
+// The text with every "#引号" (exact case) replaced by a double quote.
+Text ExpandQuoteMarkers(std::string_view text);
+
 // The bytes between the first `startMarker` at or after `start` and the next
 // `endMarker` after it; empty when either is missing. "#引号" in both markers
 // stands for a double quote.
