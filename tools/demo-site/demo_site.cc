@@ -1,6 +1,7 @@
 #include "demo-site/demo_site.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <charconv>
 #include <chrono>
@@ -18,6 +19,13 @@ constexpr std::size_t kServingThreads = 64;
 constexpr std::size_t kRequestsPerConnection = 10000;
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
+
+// The library's default also sets SO_REUSEPORT, which would let a second site
+// share a port in use instead of failing to start.
+void ReuseAddressOnly(socket_t socket) {
+  const int yes = 1;
+  setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
 
 // Counts a request as being served for its lifetime and keeps the peak.
 class ServingCount {
@@ -73,6 +81,7 @@ bool DemoSite::Start() {
   auto server = std::make_unique<httplib::Server>();
   server->new_task_queue = [] { return new httplib::ThreadPool(kServingThreads); };
   server->set_keep_alive_max_count(kRequestsPerConnection);
+  server->set_socket_options(ReuseAddressOnly);
   server->Get("/cse/search",
               [this](const auto& request, auto& response) { ServeSearch(request, response); });
   server->Get(R"(/detail/(\d+)\.html)",
