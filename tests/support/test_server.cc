@@ -121,10 +121,25 @@ class RecordingStream : public httplib::Stream {
 // The stream of the connection the calling worker thread serves, if plain.
 thread_local RecordingStream* currentStream = nullptr;
 
+// A server bound to 127.0.0.1 for many short exchanges: without Nagle's
+// delay, and with room for many connects at once (httplib listens with a
+// backlog of 5, and every SYN dropped beyond it costs the client a second).
+template <class Base>
+class LoopbackServer : public Base {
+ public:
+  using Base::Base;
+  int BindToFreePort() {
+    this->set_tcp_nodelay(true);
+    const int port = this->bind_to_any_port("127.0.0.1");
+    if (port > 0) ::listen(this->svr_sock_, SOMAXCONN);
+    return port;
+  }
+};
+
 // The plain server reads connections through a RecordingStream and serves
 // keep-alive requests until the client leaves, the server stops or a raw
 // reply closes the connection.
-class PlainServer : public httplib::Server {
+class PlainServer : public LoopbackServer<httplib::Server> {
  private:
   bool process_and_close_socket(socket_t socket) override {
     RecordingStream stream(socket);
@@ -251,12 +266,16 @@ Reply RedirectTo(std::string location, int status) {
 
 TestServer::TestServer(Scheme scheme) : scheme_(scheme) {
   if (scheme == Scheme::Https) {
-    server_ = std::make_unique<httplib::SSLServer>(FixturePath("web_cert.pem").c_str(),
-                                                   FixturePath("web_key.pem").c_str());
-    server_->set_keep_alive_timeout(1);  // its idle connections hold up the stop
+    auto secure = std::make_unique<LoopbackServer<httplib::SSLServer>>(
+        FixturePath("web_cert.pem").c_str(), FixturePath("web_key.pem").c_str());
+    port_ = secure->BindToFreePort();
+    secure->set_keep_alive_timeout(1);  // its idle connections hold up the stop
+    server_ = std::move(secure);
   } else {
-    server_ = std::make_unique<PlainServer>();
-    server_->set_keep_alive_timeout(kKeepAliveSeconds);
+    auto plain = std::make_unique<PlainServer>();
+    port_ = plain->BindToFreePort();
+    plain->set_keep_alive_timeout(kKeepAliveSeconds);
+    server_ = std::move(plain);
   }
   server_->set_keep_alive_max_count(kKeepAliveRequests);
   server_->new_task_queue = [this] { return new CountingQueue(connections_); };
@@ -267,7 +286,6 @@ TestServer::TestServer(Scheme scheme) : scheme_(scheme) {
   server_->Get(".*", serve).Post(".*", serve).Put(".*", serve).Delete(".*", serve);
   server_->Patch(".*", serve).Options(".*", serve);
 
-  port_ = server_->bind_to_any_port("127.0.0.1");
   if (port_ <= 0) {
     ADD_FAILURE() << "test server could not bind to 127.0.0.1";
     return;
