@@ -152,8 +152,9 @@ TEST_P(BothFetches, ReturnEmptyWhenCancelledInFlight) {
       {{Head(100) + "partial", {}}}, RawReply::End::Stall, milliseconds(10000)};
   server.Answer("/stall", stall);
   server.Answer("/stall-mid-body", stallMidBody);
+  server.Answer("/slow", Reply{200, {}, "late", milliseconds(10000)});
 
-  for (const char* path : {"/stall", "/stall-mid-body"}) {
+  for (const char* path : {"/stall", "/stall-mid-body", "/slow"}) {
     CancelToken token;
     FetchOptions options;
     options.cancel = &token;
