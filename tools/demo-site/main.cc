@@ -22,8 +22,8 @@ template <typename Number>
 std::optional<Number> ParseNumber(std::string_view text, Number low, Number high) {
   Number value{};
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
-    return std::nullopt;
+  const bool inRange = value >= low && value <= high;  // false for NaN as well
+  if (error != std::errc() || end != text.data() + text.size() || !inRange) return std::nullopt;
   return value;
 }
 
