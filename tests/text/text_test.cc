@@ -172,7 +172,9 @@ TEST(TextTest, ReplacesPairsAtCharacterBoundaries) {
     ReplaceOptions options;
     Text expected;
   };
+  // Pairs only view their texts, so each one lives as long as the table.
   const Text space40(40, ' ');
+  const Text meishi = Gbk("美食");
   const std::vector<Case> cases = {
       {"all, ignoring case", "a<EM>b</em>c<em>", {{"<em>", ""}, {"</em>", ""}}, {}, "abc"},
       {"case-sensitive", "a<EM>b<em>", {{"<em>", ""}}, {.caseSensitive = true}, "a<EM>b"},
@@ -200,7 +202,7 @@ TEST(TextTest, ReplacesPairsAtCharacterBoundaries) {
        "\x81\x61_"},
       {"trail byte never folds", "\x81\x41", {{"\x81\x61", "_"}}, {}, "\x81\x41"},
       {"start inside a character", kAh + "\xA1\xA1", {{"\xA1\xA1", "_"}}, {.start = 2}, kAh + "_"},
-      {"non-ASCII search", Gbk("美食群美食"), {{Gbk("美食"), "x"}}, {}, "x" + Gbk("群") + "x"},
+      {"non-ASCII search", Gbk("美食群美食"), {{meishi, "x"}}, {}, "x" + Gbk("群") + "x"},
       {"question marks", "a?b??", {{"?", ""}}, {}, "ab"},
   };
   for (const Case& c : cases) {
