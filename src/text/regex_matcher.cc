@@ -217,8 +217,8 @@ struct RegexMatcher::State {
     lastError.clear();
   }
 
-  void SetSubject(const Text& text) {
-    const Text cut = CutAtZero(text);
+  void SetSubject(std::string_view text) {
+    const std::string_view cut = text.substr(0, text.find('\0'));
     if (cut == subject) return;
     subject = cut;
     subjectUtf8 = GbkToUtf8(subject);
