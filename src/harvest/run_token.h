@@ -4,6 +4,7 @@
 // WhileLive() body of that run runs any more. Thread-safe.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -13,23 +14,21 @@ namespace zv::harvest {
 
 class RunToken {
  public:
-  bool IsLive() const {
-    std::lock_guard lock(mutex_);
-    return live_;
-  }
+  // Lock-free, so it may also be asked inside a WhileLive() body.
+  bool IsLive() const { return live_.load(std::memory_order_acquire); }
   // Runs `body` under the token's lock when the run is still live; returns
   // whether it ran. `body` must not block on another thread.
   template <class Body>
   bool WhileLive(Body&& body) {
     std::lock_guard lock(mutex_);
-    if (!live_) return false;
+    if (!IsLive()) return false;
     body();
     return true;
   }
   // Ends the run's visibility and aborts its transfers in flight.
   void Revoke() {
     std::lock_guard lock(mutex_);
-    live_ = false;
+    live_.store(false, std::memory_order_release);
     cancel_.Cancel();
   }
   // Cancelled together with the token: fetches of the run carry it.
@@ -37,7 +36,7 @@ class RunToken {
 
  private:
   mutable std::mutex mutex_;
-  bool live_ = true;  // guarded by mutex_
+  std::atomic<bool> live_{true};  // written under mutex_
   web::CancelToken cancel_;
 };
 

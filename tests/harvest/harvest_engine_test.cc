@@ -9,6 +9,7 @@
 
 #include "demo-site/demo_site.h"
 #include "harvest/detail_worker.h"
+#include "harvest/wait_pumping.h"
 #include "text/codepage.h"
 
 namespace zv::harvest {
@@ -166,6 +167,7 @@ TEST_F(HarvestEngineTest, WholeRunFillsEveryRowAndReportsInOrder) {
     engine.Collect();
     engine.WaitIdle();
     EXPECT_EQ(engine.ActiveWorkerCount(), 0);
+    EXPECT_EQ(view_.CollectEnabled(), (std::vector<bool>{false, false, true}));
   }
   ASSERT_EQ(table_.RowCount(), 16);
   EXPECT_EQ(RowsWithStatus("采集完成"), 16);
@@ -178,7 +180,6 @@ TEST_F(HarvestEngineTest, WholeRunFillsEveryRowAndReportsInOrder) {
       "正在采集详细信息,请稍候...",      "采集完成！共计采集结果：16条",
   };
   EXPECT_EQ(view_.Statuses(), expected);
-  EXPECT_EQ(view_.CollectEnabled(), (std::vector<bool>{false, false, true}));
   EXPECT_EQ(site_->SearchRequests(), 4);
   EXPECT_EQ(site_->DetailRequests(), 16);
 }
