@@ -76,6 +76,55 @@ def records(stream):
         position += 4 + size
 
 
+def check_record_sizes(stream):
+    """BIFF8 records carry at most 8224 bytes; the rest goes in CONTINUE records."""
+    for position, kind, body in records(stream):
+        if len(body) > 8224:
+            raise ValueError("record 0x%04X at %d carries %d bytes" % (kind, position, len(body)))
+
+
+def check_string_splits(stream, shared_strings):
+    """Walks SST and its CONTINUE records: a string's header and first character
+    must share a record, and characters continued in the next record follow
+    that record's option byte. The strings must be those xlrd found."""
+    bodies = []
+    for _, kind, body in records(stream):
+        if kind == 0x00FC or (kind == 0x003C and bodies and bodies[-1] is not None):
+            bodies.append(body)
+        elif bodies and bodies[-1] is not None:
+            bodies.append(None)  # the table has ended
+    bodies = [body for body in bodies if body is not None]
+    if not bodies:
+        return
+    record, offset = 0, 8
+    for index, expected in enumerate(shared_strings):
+        if offset == len(bodies[record]):
+            record, offset = record + 1, 0
+        body = bodies[record]
+        length, options = struct.unpack_from("<HB", body, offset)
+        if options & ~1:
+            raise ValueError("string %d has options 0x%02X" % (index, options))
+        char_size = 2 if options & 1 else 1
+        if offset + 3 + (char_size if length else 0) > len(body):
+            raise ValueError("string %d: header and first character split" % index)
+        offset += 3
+        units = bytearray()  # UTF-16LE, whatever the records held
+        while len(units) < 2 * length:
+            if offset == len(body):
+                record += 1
+                body = bodies[record]
+                char_size = 2 if body[0] & 1 else 1
+                offset = 1
+            take = min(length - len(units) // 2, (len(body) - offset) // char_size)
+            if take == 0:
+                raise ValueError("string %d: a character split between records" % index)
+            raw = body[offset:offset + take * char_size]
+            units += raw if char_size == 2 else raw.decode("latin-1").encode("utf-16-le")
+            offset += take * char_size
+        if units.decode("utf-16-le", "surrogatepass") != expected:
+            raise ValueError("string %d differs from the one xlrd read" % index)
+
+
 def check_extsst(stream, shared_strings):
     """Each EXTSST entry must point at the start of its bucket's first string."""
     SST, CONTINUE, EXTSST = 0x00FC, 0x003C, 0x00FF
@@ -130,6 +179,8 @@ def dump_workbook(path, stream, rows_spec):
     book = xlrd.open_workbook(path, formatting_info=True, on_demand=True, logfile=log)
     for line in log.getvalue().splitlines():
         print("log " + hexed(line))
+    check_record_sizes(stream)
+    check_string_splits(stream, book._sharedstrings)
     check_extsst(stream, book._sharedstrings)
     for index in range(book.nsheets):
         sheet = book.sheet_by_index(index)
