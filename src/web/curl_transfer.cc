@@ -182,21 +182,26 @@ HeaderList HeaderLinesOf(const TransferRequest& request) {
   return HeaderList(list);
 }
 
+// Only a POST carries a body: a server that reads none after a GET or HEAD
+// would take its bytes for the next request on the connection.
 void SetVerbAndBody(CURL* easy, const TransferRequest& request) {
-  const bool withBody = request.verb != Verb::Head && !request.body.empty();
-  if (request.verb == Verb::Head) {
-    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    return;
+  switch (request.verb) {
+    case Verb::Get:
+      curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+      return;
+    case Verb::Head:
+      curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+      return;
+    case Verb::Post: {
+      static const char kNoBytes[] = "";
+      const char* bytes =
+          request.body.empty() ? kNoBytes : reinterpret_cast<const char*>(request.body.data());
+      curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
+                       static_cast<curl_off_t>(request.body.size()));
+      curl_easy_setopt(easy, CURLOPT_POSTFIELDS, bytes);
+      return;
+    }
   }
-  if (request.verb == Verb::Get && !withBody) {
-    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    return;
-  }
-  static const char kNoBytes[] = "";
-  const char* bytes = withBody ? reinterpret_cast<const char*>(request.body.data()) : kNoBytes;
-  curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
-  curl_easy_setopt(easy, CURLOPT_POSTFIELDS, bytes);
-  if (request.verb == Verb::Get) curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, "GET");
 }
 
 void SetCredentials(CURL* easy, const TransferRequest& request) {

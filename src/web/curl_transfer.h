@@ -36,7 +36,7 @@ struct TransferRequest {
   Verb verb = Verb::Get;
   std::vector<std::pair<Text, Text>> headers;  // sent in this order
   Text userAgent;                              // empty: no User-Agent of curl's own
-  Bytes body;                                  // sent unless the verb is HEAD or it is empty
+  Bytes body;                                  // sent with a POST only
   Text proxy;                                  // empty: a direct connection
   std::optional<Credentials> proxyCredentials;
   std::optional<Credentials> serverCredentials;

@@ -91,9 +91,12 @@ TEST(ComHttpFetch, SelectsTheVerbFromTheMethod) {
   for (const Case& c : cases) {
     FetchOptions options;
     options.method = c.method;
+    options.postText = "t=1";  // sent with a POST only
     const Bytes body = ComHttpFetch(server.Url("/"), options);
     ASSERT_FALSE(server.Requests().empty());
-    EXPECT_EQ(server.Requests().back().method, c.verb) << c.method.value_or(99);
+    const RecordedRequest request = server.Requests().back();
+    EXPECT_EQ(request.method, c.verb) << c.method.value_or(99);
+    EXPECT_EQ(request.body, c.verb == "POST" ? "t=1" : "") << c.method.value_or(99);
     EXPECT_EQ(AsString(body), c.verb == "HEAD" ? "" : "body");
     EXPECT_EQ(options.statusCode, 200);
   }
