@@ -48,9 +48,11 @@ TEST(ReadKeywordFile, BytesUpToTheFirstZero) {
       {std::string("\0abc", 4), ""},
       {std::string("a\r\nb\0c", 6), "a\r\nb"},
       {"\xC3\xC0\xCA\xB3\r\n", "\xC3\xC0\xCA\xB3\r\n"},  // GBK taken unchanged
-      {"\xFF\xFEa\0b\0",
-       "\xFF\xFE"
-       "a"},  // UTF-16 cut at its first zero
+      {std::string("\xFF\xFE"
+                   "a\0b\0",
+                   6),
+       std::string("\xFF\xFE"
+                   "a")},  // UTF-16 cut
   };
   for (const auto& [bytes, text] : cases) EXPECT_EQ(ReadKeywordFile(WriteTemp(bytes)), text);
   EXPECT_EQ(ReadKeywordFile("/nonexistent/file.txt"), std::nullopt);
