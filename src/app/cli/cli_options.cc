@@ -14,7 +14,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: zorvane-harvest --site URL [--keyword K]... [--keywords-file FILE] [--pages N] "
-    "[--filter month|week|day|all] [--threads N] [--tsv] [--verbose]";
+    "[--filter month|week|day|all] [--threads N] [--tsv] [--out DIR] [--qr DIR] [--verbose]";
 
 std::optional<harvest::TimeFilter> ParseFilter(std::string_view name) {
   static const std::map<std::string_view, harvest::TimeFilter> kFilters = {
@@ -89,6 +89,10 @@ class Parser {
       options_.pagesText = text::Gbk(value);
     } else if (arg == "--threads") {
       options_.threadsText = text::Gbk(value);
+    } else if (arg == "--out") {
+      options_.outFolder = value;
+    } else if (arg == "--qr") {
+      options_.qrFolder = value;
     } else if (arg == "--filter") {
       const auto filter = ParseFilter(value);
       if (!filter) return Fail(error, "--filter must be month, week, day or all: " + value);

@@ -15,6 +15,8 @@ struct CliOptions {
   text::Text pagesText;     // GBK, as given
   harvest::TimeFilter filter = harvest::TimeFilter::WithinDay;
   text::Text threadsText;  // GBK, as given
+  std::string outFolder;   // --out: where data.xls goes; empty for none
+  std::string qrFolder;    // --qr: where the QR images go; empty for none
   bool tsv = false;
   bool verbose = false;
 };

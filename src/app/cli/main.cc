@@ -9,8 +9,11 @@
 
 #include "app/cli/cli_options.h"
 #include "app/cli/cli_ports.h"
+#include "app/excel_export.h"
+#include "app/qr_download.h"
 #include "harvest/harvest_engine.h"
 #include "harvest/result_table.h"
+#include "text/codepage.h"
 #include "web/com_http_fetch.h"
 
 namespace {
@@ -27,6 +30,24 @@ zv::harvest::Transport VerboseTransport(zv::harvest::Transport inner) {
     };
   };
   return {wrap(inner.fetchSearchPage, "search page"), wrap(inner.fetchDetailPage, "detail page")};
+}
+
+bool Export(const zv::harvest::ResultTable& table, const std::string& folder) {
+  std::string error;
+  const zv::text::Text path = zv::app::ExportTargetPath(zv::text::Gbk(folder));
+  if (zv::app::ExportToExcel(path, zv::app::ExportTitles(), table, &error)) return true;
+  std::cerr << "zorvane-harvest: export to " << folder << " failed: " << error << '\n';
+  return false;
+}
+
+void DownloadQrImages(const zv::harvest::ResultTable& table, const std::string& folder) {
+  zv::app::QrProgress last;
+  zv::app::QrDownloader downloader(
+      zv::app::SelectQrJobs(table, zv::app::QrSelection::All), folder,
+      [&last](const zv::app::QrProgress& progress) { last = progress; });
+  downloader.Start();
+  downloader.Wait();
+  std::cerr << "QR images: " << last.succeeded << " saved, " << last.failed << " failed\n";
 }
 
 }  // namespace
@@ -51,5 +72,8 @@ int main(int argc, char** argv) {
   }
   if (view.NoticeShown()) return 2;
   if (options->tsv) zv::app::cli::PrintTsv(table, std::cout);
-  return 0;
+  bool saved = true;
+  if (!options->outFolder.empty()) saved = Export(table, options->outFolder);
+  if (!options->qrFolder.empty()) DownloadQrImages(table, options->qrFolder);
+  return saved ? 0 : 1;
 }
