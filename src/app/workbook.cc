@@ -1,7 +1,6 @@
 #include "app/workbook.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -307,8 +306,9 @@ std::size_t PutBoundSheet(BiffWriter& biff, std::u16string_view name) {
 struct CellRecord {
   std::uint16_t row;
   std::uint16_t column;
-  std::uint32_t string;
+  std::uint32_t string;  // index into the shared strings, or kNoString
 };
+constexpr std::uint32_t kNoString = UINT32_MAX;  // a blank cell
 
 void PutDimensions(BiffWriter& biff, const std::vector<CellRecord>& cells) {
   std::uint32_t firstRow = 0, rowEnd = 0;
@@ -349,17 +349,16 @@ void PutWindow2(BiffWriter& biff, bool firstSheet) {
   biff.End();
 }
 
-void PutWorksheet(BiffWriter& biff, const std::vector<CellRecord>& cells, std::uint32_t blank,
-                  bool firstSheet) {
+void PutWorksheet(BiffWriter& biff, const std::vector<CellRecord>& cells, bool firstSheet) {
   ByteWriter& out = biff.Out();
   PutBof(biff, 0x0010);
   PutDimensions(biff, cells);
   for (const CellRecord& cell : cells) {
-    biff.Begin(cell.string == blank ? kBlankCell : kLabelSst);
+    biff.Begin(cell.string == kNoString ? kBlankCell : kLabelSst);
     out.U16(cell.row);
     out.U16(cell.column);
     out.U16(kTextXf);
-    if (cell.string != blank) out.U32(cell.string);
+    if (cell.string != kNoString) out.U32(cell.string);
     biff.End();
   }
   PutWindow2(biff, firstSheet);
@@ -580,7 +579,7 @@ bool WorkbookWriter::SetCell(int row, int column, std::u16string_view text) {
     const bool splitsPair = text[kCellMaxChars - 1] >= 0xD800 && text[kCellMaxChars - 1] < 0xDC00;
     text = text.substr(0, splitsPair ? kCellMaxChars - 1 : kCellMaxChars);
   }
-  const std::uint32_t string = text.empty() ? kBlank : InternString(text);
+  const std::uint32_t string = text.empty() ? kNoString : InternString(text);
   sheets_.back().cells.push_back(
       {static_cast<std::uint16_t>(row), static_cast<std::uint16_t>(column), string});
   return true;
@@ -605,7 +604,7 @@ bool WorkbookWriter::Save(const std::string& path, std::string* error) const {
     sheetCells.push_back(OrderedCells(std::move(cells)));
     references += static_cast<std::uint32_t>(
         std::count_if(sheetCells.back().begin(), sheetCells.back().end(),
-                      [](const CellRecord& cell) { return cell.string != kBlank; }));
+                      [](const CellRecord& cell) { return cell.string != kNoString; }));
   }
 
   ByteWriter stream;
@@ -619,7 +618,7 @@ bool WorkbookWriter::Save(const std::string& path, std::string* error) const {
   PutEof(biff);
   for (std::size_t i = 0; i < sheets_.size(); ++i) {
     stream.PatchU32(sheetPositionFields[i], static_cast<std::uint32_t>(stream.Size()));
-    PutWorksheet(biff, sheetCells[i], kBlank, i == 0);
+    PutWorksheet(biff, sheetCells[i], i == 0);
   }
   // A stream below the cutoff would belong in the mini stream.
   if (stream.Size() < kMiniStreamCutoff) stream.Zeros(kMiniStreamCutoff - stream.Size());

@@ -48,12 +48,10 @@ class WorkbookWriter {
   bool Save(const std::string& path, std::string* error) const;
 
  private:
-  static constexpr std::uint32_t kBlank = UINT32_MAX;
-
   struct Cell {
     std::uint16_t row;
     std::uint16_t column;
-    std::uint32_t string;  // index into strings_, or kBlank
+    std::uint32_t string;  // index into strings_; UINT32_MAX for a blank cell
   };
   struct Sheet {
     std::u16string name;
