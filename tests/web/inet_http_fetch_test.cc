@@ -55,8 +55,9 @@ TEST(InetRequestFlags, FollowTheUrlAndTheOptions) {
 
 TEST(InetHttpFetch, WithEverythingLeftOutSendsAPlainGetWithTheDefaultLines) {
   TestServer server;
+  // Max-Age=0: the process store drops the cookie at once, so no later request carries it.
   server.Answer("/detail/1.html",
-                Reply{200, {{"Set-Cookie", "inet_plain=1; Path=/"}}, "detail", {}});
+                Reply{200, {{"Set-Cookie", "inet_plain=1; Max-Age=0"}}, "detail", {}});
   const std::string url = server.Url("/detail/1.html");
 
   FetchOptions options;
@@ -141,11 +142,13 @@ TEST(InetHttpFetch, GivenCookiesTurnTheStoreOffAndAreMerged) {
 
 TEST(InetHttpFetch, TheCookieStoreIsSharedBetweenThreads) {
   TestServer server;
-  server.Answer("/set", Reply{200, {{"Set-Cookie", "inet_shared=42; Path=/"}}, "", {}});
-  server.Answer("/check", Reply{});
+  // The path keeps the cookie from the requests of other tests.
+  server.Answer("/shared/set",
+                Reply{200, {{"Set-Cookie", "inet_shared=42; Path=/shared"}}, "", {}});
+  server.Answer("/shared/check", Reply{});
 
-  std::thread([&] { InetHttpFetch(server.Url("/set")); }).join();
-  std::thread([&] { InetHttpFetch(server.Url("/check")); }).join();
+  std::thread([&] { InetHttpFetch(server.Url("/shared/set")); }).join();
+  std::thread([&] { InetHttpFetch(server.Url("/shared/check")); }).join();
 
   ASSERT_EQ(server.Requests().size(), 2u);
   EXPECT_NE(server.Requests()[1].Header("Cookie").find("inet_shared=42"), std::string::npos)
