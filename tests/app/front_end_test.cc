@@ -113,8 +113,10 @@ TEST(HarvestCli, WholeRunPrintsStatusAndTable) {
   demo::DemoSite site(options);
   ASSERT_TRUE(site.Start());
   const std::string file = WriteTemp("\xC3\xC0\xCA\xB3\r\n");  // 美食 in GBK
+  const std::string out = testing::MakeTempFolder();
   const CliRun run = RunCli("--site " + site.BaseUrl() + " --keywords-file " + file +
-                            " --keyword 旅游 --pages 2 --filter all --threads 2 --tsv");
+                            " --keyword 旅游 --pages 2 --filter all --threads 2 --tsv --out " +
+                            out + " --qr " + out + "/qr");
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("正在采集关键词：美食1/2   第1页"), std::string::npos);
   EXPECT_NE(run.out.find("正在采集关键词：旅游2/2   第2页"), std::string::npos);
@@ -122,6 +124,19 @@ TEST(HarvestCli, WholeRunPrintsStatusAndTable) {
   EXPECT_NE(run.out.find("ID\t群/公众号名称\tURL\t来自\t简介"), std::string::npos);
   EXPECT_NE(run.out.find("\n12\t"), std::string::npos);
   EXPECT_EQ(site.SearchRequests(), 4);
+  std::ifstream workbook(out + "/data.xls", std::ios::binary);
+  std::string signature(8, '\0');
+  workbook.read(signature.data(), 8);
+  EXPECT_EQ(signature, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");  // a compound file
+  EXPECT_NE(run.out.find(" saved, 0 failed"), std::string::npos) << run.out;
+}
+
+TEST(HarvestCli, ExportToAMissingFolderFails) {
+  demo::DemoSite site;
+  ASSERT_TRUE(site.Start());
+  const CliRun run = RunCli("--site " + site.BaseUrl() + " --keyword a --out /nonexistent/folder");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("export to /nonexistent/folder failed"), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/cli/cli_options.h"
 
 #include <map>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -71,8 +72,10 @@ class Parser {
 
  private:
   static bool IsValued(const std::string& arg) {
-    return arg == "--site" || arg == "--keyword" || arg == "--keywords-file" || arg == "--pages" ||
-           arg == "--filter" || arg == "--threads";
+    static const std::set<std::string> kValued = {"--site",  "--keyword", "--keywords-file",
+                                                  "--pages", "--filter",  "--threads",
+                                                  "--out",   "--qr"};
+    return kValued.contains(arg);
   }
 
   bool TakeValue(const std::string& arg, const std::string& value,
