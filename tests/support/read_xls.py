@@ -162,11 +162,11 @@ def check_container(path):
         ole.close()
 
 
-def selected_rows(spec, nrows):
-    if not spec:
+def selected_rows(selection, nrows):
+    if not selection:
         return range(nrows)
     rows = []
-    for piece in spec.split(","):
+    for piece in selection.split(","):
         row = int(piece)
         row = row + nrows if row < 0 else row
         if 0 <= row < nrows and row not in rows:
