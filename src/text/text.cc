@@ -118,6 +118,19 @@ const Text& QuoteMarker() {
   return marker;
 }
 
+// One walk over the text that drops every blank it meets.
+Text RemoveBlanksOnce(std::string_view text) {
+  Text result;
+  result.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const size_t blank = BlankLengthAt(text, i);
+    const size_t length = blank > 0 ? blank : CharLength(text, i);
+    if (blank == 0) result.append(text.substr(i, length));
+    i += length;
+  }
+  return result;
+}
+
 }  // namespace
 
 Bytes TextToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
@@ -184,17 +197,11 @@ Text TrimBlanks(std::string_view text) {
   return Text(text.substr(begin, end - begin + 1));
 }
 
-Text RemoveAllSpaces(std::string_view text) {
-  Text result;
-  result.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    const size_t blank = BlankLengthAt(text, i);
-    const size_t length = blank > 0 ? blank : CharLength(text, i);
-    if (blank == 0) result.append(text.substr(i, length));
-    i += length;
-  }
-  return result;
-}
+// Dropping an ASCII space can join the bytes beside it into a new ideographic
+// space ("\xA1 \xA1"), so a second walk follows. It leaves nothing behind: the
+// first one took every ASCII space, and dropping an A1 A1 at a character
+// boundary never joins bytes into a new character.
+Text RemoveAllSpaces(std::string_view text) { return RemoveBlanksOnce(RemoveBlanksOnce(text)); }
 
 Text ToLowerAscii(std::string_view text) {
   Text lowered(text);
