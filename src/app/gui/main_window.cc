@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "app/gui/gbk_edge.h"
+#include "app/gui/result_cell_delegate.h"
 
 namespace zv::app {
 
@@ -204,6 +205,7 @@ void MainWindow::BuildResultList() {
   model_ = std::make_unique<ResultTableModel>(table_);
   resultList_ = Place<QTableView>(this, "超级列表框1", 0, 130, 968, 441);
   resultList_->setModel(model_.get());
+  resultList_->setItemDelegate(new ResultCellDelegate(resultList_));
   resultList_->setSelectionBehavior(QAbstractItemView::SelectRows);
   resultList_->setSelectionMode(QAbstractItemView::SingleSelection);
   resultList_->setEditTriggers(QAbstractItemView::NoEditTriggers);

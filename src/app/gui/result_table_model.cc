@@ -11,7 +11,7 @@ using harvest::TableChange;
 
 ResultTableModel::ResultTableModel(harvest::ResultTable& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table), shownRows_(table.RowCount()) {
-  pending_.rowCount = shownRows_;
+  rowCount_ = shownRows_;
   table_.SetListener([this](const TableChange& change) { Record(change); });
 }
 
@@ -44,48 +44,52 @@ Qt::ItemFlags ResultTableModel::flags(const QModelIndex& index) const {
 
 // Runs on the writing thread, under the table's lock: record and post only.
 void ResultTableModel::Record(const TableChange& change) {
-  std::lock_guard lock(pendingMutex_);
   switch (change.kind) {
     case TableChange::Kind::Cleared:
-      pending_ = Pending{.cleared = true, .flushPosted = pending_.flushPosted};
+      rowCount_ = 0;
+      ++clears_;
       break;
     case TableChange::Kind::Appended:
-      pending_.rowCount = std::max(pending_.rowCount, change.row + 1);
+      rowCount_ = change.row + 1;
       break;
     case TableChange::Kind::CellChanged:
-      pending_.firstChanged =
-          pending_.firstChanged < 0 ? change.row : std::min(pending_.firstChanged, change.row);
-      pending_.lastChanged = std::max(pending_.lastChanged, change.row);
+      for (int first = firstChanged_; change.row < first;) {
+        if (firstChanged_.compare_exchange_weak(first, change.row)) break;
+      }
+      for (int last = lastChanged_; change.row > last;) {
+        if (lastChanged_.compare_exchange_weak(last, change.row)) break;
+      }
       break;
   }
-  if (pending_.flushPosted) return;
-  pending_.flushPosted = true;
-  QMetaObject::invokeMethod(this, &ResultTableModel::Flush, Qt::QueuedConnection);
+  if (!flushPosted_.exchange(true)) {
+    QMetaObject::invokeMethod(this, &ResultTableModel::Flush, Qt::QueuedConnection);
+  }
 }
 
+// A flush may see a change half recorded (a clearing whose count it has not
+// seen yet, a range with one end only); the next flush, already posted by
+// then, completes it, and the cells shown are always read from the table.
 void ResultTableModel::Flush() {
-  Pending changes;
-  {
-    std::lock_guard lock(pendingMutex_);
-    changes = pending_;
-    pending_ = Pending{.rowCount = changes.rowCount};
-  }
-  if (changes.cleared) {
+  flushPosted_ = false;
+  const std::uint64_t clears = clears_;
+  const int rows = rowCount_;
+  const int firstChanged = firstChanged_.exchange(kNoRow);
+  const int lastChanged = std::min(lastChanged_.exchange(-1), shownRows_ - 1);
+  if (clears != shownClears_) {
     beginResetModel();
-    shownRows_ = changes.rowCount;
+    shownClears_ = clears;
+    shownRows_ = rows;
     endResetModel();
     return;
   }
-  const int oldRows = shownRows_;
-  if (changes.rowCount > oldRows) {
-    beginInsertRows({}, oldRows, changes.rowCount - 1);
-    shownRows_ = changes.rowCount;
-    endInsertRows();
-  }
-  const int lastChanged = std::min(changes.lastChanged, oldRows - 1);
-  if (changes.firstChanged >= 0 && changes.firstChanged <= lastChanged) {
-    emit dataChanged(index(changes.firstChanged, 0), index(lastChanged, harvest::kColumnCount - 1),
+  if (firstChanged <= lastChanged) {
+    emit dataChanged(index(firstChanged, 0), index(lastChanged, harvest::kColumnCount - 1),
                      {Qt::DisplayRole});
+  }
+  if (rows > shownRows_) {
+    beginInsertRows({}, shownRows_, rows - 1);
+    shownRows_ = rows;
+    endInsertRows();
   }
 }
 

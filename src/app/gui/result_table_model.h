@@ -1,10 +1,12 @@
 // ResultTableModel: the list view's read-only model over a ResultTable.
 //
-// The table's writers (any thread) only record what changed, under the
-// model's own lock, and post at most one pending flush to the window thread;
-// the flush tells the view about every row appended, every range of rows
-// changed and any clearing since the previous flush, at thousands of rows a
-// second as well as at one. Cells are read from the table when the view asks.
+// The table's writers (any thread) only record what changed, in a few atomic
+// counters, and post at most one pending flush to the window thread; the
+// flush tells the view about every row appended, every range of rows changed
+// and any clearing since the previous flush, at thousands of rows a second as
+// well as at one. The window thread never waits for a writer here: with every
+// thread on one processor, a writer preempted while holding a lock would
+// stall the window. Cells are read from the table when the view asks.
 //
 // Thread rule: construct, use and destroy on the window thread, before the
 // table's writers start and after they have ended; the table must outlive
@@ -12,7 +14,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <mutex>
+#include <atomic>
+#include <cstdint>
+#include <limits>
 
 #include "harvest/result_table.h"
 
@@ -32,22 +36,22 @@ class ResultTableModel final : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
  private:
-  // What the view has not been told yet, since the last flush.
-  struct Pending {
-    bool cleared = false;
-    int rowCount = 0;       // the table's row count after the last change
-    int firstChanged = -1;  // changed rows, as one range; -1 for none
-    int lastChanged = -1;
-    bool flushPosted = false;
-  };
+  static constexpr int kNoRow = std::numeric_limits<int>::max();
 
   void Record(const harvest::TableChange& change);
   void Flush();
 
   harvest::ResultTable& table_;
-  int shownRows_ = 0;  // window thread only
-  std::mutex pendingMutex_;
-  Pending pending_;  // guarded by pendingMutex_
+  int shownRows_ = 0;              // window thread only
+  std::uint64_t shownClears_ = 0;  // window thread only
+
+  // What changed since the last flush. Written by Record, which the table
+  // serialises under its lock; taken by Flush without any lock.
+  std::atomic<std::uint64_t> clears_{0};   // clearings so far
+  std::atomic<int> rowCount_{0};           // the row count after the last change
+  std::atomic<int> firstChanged_{kNoRow};  // the changed rows, as one range
+  std::atomic<int> lastChanged_{-1};
+  std::atomic<bool> flushPosted_{false};
 };
 
 }  // namespace zv::app
