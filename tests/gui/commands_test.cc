@@ -159,7 +159,8 @@ class CommandsTest : public QObject {
 
   void exportWithFolderGoesOn() {
     QSignalSpy exports(window_.get(), &MainWindow::exportRequested);
-    Click("按钮_导出");  // the desktop folder from start-up
+    Find<QLineEdit>(*window_, "编辑框_路径")->setText(folder_.path());
+    Click("按钮_导出");
     QCOMPARE(dialogs_->notices.size(), 0);
     QCOMPARE(exports.count(), 1);
   }

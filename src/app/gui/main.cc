@@ -3,28 +3,13 @@
 // A second instance of the same user ends at once, silently, with status 0.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QUrl>
 #include <cstdio>
 #include <string>
 
 #include "app/gui/main_window.h"
 #include "app/single_instance.h"
-#include "demo-site/demo_site.h"
+#include "app/site_address.h"
 #include "web/cancel_token.h"
-
-namespace {
-
-// The site as "scheme://host[:port]"; empty when `site` is not of that form.
-std::string SiteBase(const QString& site) {
-  const QUrl url(site, QUrl::StrictMode);
-  const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-  const bool bare = (url.path().isEmpty() || url.path() == QLatin1String("/")) && !url.hasQuery() &&
-                    !url.hasFragment() && url.userInfo().isEmpty();
-  if (!url.isValid() || !web || url.host().isEmpty() || !bare) return {};
-  return url.toString(QUrl::RemovePath | QUrl::StripTrailingSlash).toStdString();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   zv::app::GuardSingleInstance("kestrovav1.0");
@@ -34,11 +19,11 @@ int main(int argc, char** argv) {
   parser.addHelpOption();
   const QCommandLineOption siteOption(
       QStringLiteral("site"), QStringLiteral("The directory site, scheme://host[:port]."),
-      QStringLiteral("URL"), QString::fromUtf8(zv::demo::kDefaultDemoSiteUrl));
+      QStringLiteral("URL"), QString::fromUtf8(zv::app::kDefaultSiteUrl));
   parser.addOption(siteOption);
   parser.process(app);
-  const std::string site = SiteBase(parser.value(siteOption));
-  if (site.empty()) {
+  const std::string site = parser.value(siteOption).toStdString();
+  if (!zv::app::IsSiteUrl(site)) {
     std::fputs("zorvane: --site wants scheme://host[:port]\n", stderr);
     return 2;
   }

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -19,11 +18,14 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
+#include <map>
 #include <string_view>
 #include <utility>
 
+#include "app/gui/download_window.h"
 #include "app/gui/gbk_edge.h"
 #include "app/gui/result_cell_delegate.h"
+#include "app/keyword_file.h"
 
 namespace zv::app {
 
@@ -87,15 +89,6 @@ QString DesktopFolder() {
   return folder;
 }
 
-// The whole file, up to its first zero byte, taken unchanged as GBK text; a
-// file that cannot be read gives the empty text.
-text::Text ReadKeywordFile(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  const QByteArray bytes = file.readAll();
-  return text::CutAtZero(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-}
-
 // The first local file among the dropped data; empty when no file was dropped.
 QString FirstDroppedFile(const QMimeData* data) {
   if (data == nullptr) return {};
@@ -128,6 +121,9 @@ MainWindow::MainWindow(harvest::EngineConfig config, std::unique_ptr<WindowDialo
   ConnectSettings();
   ConnectCommands();
 
+  workbookExport_ = std::make_unique<WorkbookExport>(table_, nullptr);
+  connect(workbookExport_.get(), &WorkbookExport::finished, this,
+          &MainWindow::WorkbookExportFinished);
   folderBox_->setText(DesktopFolder());
   statusBar_->showMessage(QStringLiteral("准备就绪"));
   CentreOnScreen();
@@ -155,6 +151,9 @@ void MainWindow::BuildRunGroup() {
   workerCapList_ = Place<QComboBox>(group, "组合框1", 179, 21, 40, 20);
   workerCapList_->addItems({QStringLiteral("5"), QStringLiteral("10"), QStringLiteral("20")});
   workerCapList_->setCurrentIndex(0);
+  // The style's arrow button would leave "10" and "20" no room at this width.
+  workerCapList_->setStyleSheet(
+      QStringLiteral("QComboBox { padding-left: 3px; } QComboBox::drop-down { width: 12px; }"));
   collectButton_ = PlaceWithText<QPushButton>(group, "按钮_采集", {23, 50, 72, 24}, "采集");
   stopButton_ = PlaceWithText<QPushButton>(group, "按钮_停止", {121, 50, 72, 24}, "停止");
   importButton_ = PlaceWithText<QPushButton>(group, "按钮_导入", {23, 86, 72, 24}, "导入关键词");
@@ -291,7 +290,8 @@ void MainWindow::ImportKeywords() {
 }
 
 void MainWindow::LoadKeywordFile(const QString& path) {
-  keywordsBox_->setPlainText(FromGbk(ReadKeywordFile(path)));
+  // A file that cannot be read empties the box.
+  keywordsBox_->setPlainText(FromGbk(ReadKeywordFile(path.toStdString()).value_or("")));
 }
 
 void MainWindow::ChooseExportFolder() {
@@ -306,6 +306,31 @@ void MainWindow::Export() {
     return;
   }
   emit exportRequested();
+  const QAbstractButton* option = exportOptionGroup_->checkedButton();
+  if (!option) return;
+  static const std::map<QString, QrSelection> kDownloads = {
+      {QStringLiteral("单选框2"), QrSelection::All},
+      {QStringLiteral("单选框_微信群"), QrSelection::Groups},
+      {QStringLiteral("单选框_个人微信"), QrSelection::Personal},
+  };
+  const auto download = kDownloads.find(option->objectName());
+  if (download == kDownloads.end()) {
+    StartWorkbookExport();
+    return;
+  }
+  DownloadWindow window(table_, download->second, folderBox_->text().toStdString(), this);
+  window.exec();
+}
+
+void MainWindow::StartWorkbookExport() {
+  if (workbookExport_->Running()) return;  // one export at a time
+  exportButton_->setEnabled(false);
+  workbookExport_->Start(ToGbk(folderBox_->text()));
+}
+
+void MainWindow::WorkbookExportFinished(const QString& error) {
+  exportButton_->setEnabled(true);
+  if (!error.isEmpty()) statusBar_->showMessage(QStringLiteral("导出失败：") + error);
 }
 
 }  // namespace zv::app

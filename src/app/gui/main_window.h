@@ -16,6 +16,7 @@
 #include "app/gui/settings_mirror.h"
 #include "app/gui/window_dialogs.h"
 #include "app/gui/window_run_view.h"
+#include "app/gui/workbook_export.h"
 #include "harvest/harvest_engine.h"
 
 class QButtonGroup;
@@ -61,6 +62,8 @@ class MainWindow final : public QWidget {
   void LoadKeywordFile(const QString& path);
   void ChooseExportFolder();
   void Export();
+  void StartWorkbookExport();
+  void WorkbookExportFinished(const QString& error);
 
   std::unique_ptr<WindowDialogs> dialogs_;
   QString lastKeywordFile_;
@@ -87,6 +90,8 @@ class MainWindow final : public QWidget {
   std::unique_ptr<WindowRunView> view_;
   std::unique_ptr<ResultTableModel> model_;
   std::unique_ptr<harvest::HarvestEngine> engine_;
+  // Reads the table from its own thread: destroyed (and joined) before it.
+  std::unique_ptr<WorkbookExport> workbookExport_;
 };
 
 }  // namespace zv::app
