@@ -13,9 +13,16 @@ namespace zv::text {
 
 namespace {
 
-// Work bounds for one pcre2_match call. A call that hits one of them ends the
-// Search as failed: a near-miss page costs a bounded, small fraction of a second.
+// Work bounds. A pcre2_match call first runs under kFreeMatchLimit; one that
+// runs out of it is tried again under tenfold limits up to kMatchLimit, and
+// every try but a first one that succeeds is charged its limit against the
+// Search's kSearchBudget. So one Search does at most kSearchBudget steps plus
+// kFreeMatchLimit per match, however many expensive matches a page holds; a
+// call that hits a bound ends the Search as failed. A near-miss page costs a
+// bounded, small fraction of a second.
+constexpr uint32_t kFreeMatchLimit = 10'000;
 constexpr uint32_t kMatchLimit = 2'000'000;
+constexpr uint64_t kSearchBudget = 20'000'000;
 constexpr uint32_t kDepthLimit = 250'000;
 constexpr uint32_t kHeapLimitKib = 64 * 1024;
 constexpr size_t kJitStackStart = 32 * 1024;
@@ -114,7 +121,6 @@ class MatchContext {
   MatchContext()
       : context_(pcre2_match_context_create(nullptr)),
         jitStack_(pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr)) {
-    pcre2_set_match_limit(context_, kMatchLimit);
     pcre2_set_depth_limit(context_, kDepthLimit);
     pcre2_set_heap_limit(context_, kHeapLimitKib);
     if (jitStack_) pcre2_jit_stack_assign(context_, nullptr, jitStack_);
@@ -141,6 +147,22 @@ PatternCache& ThreadPatternCache() {
 pcre2_match_context* ThreadMatchContext() {
   thread_local MatchContext context;
   return context.get();
+}
+
+// One pcre2_match call under the work bounds; `budget` is what the Search has left.
+int MatchWithinBudget(const pcre2_code* code, PCRE2_SPTR subject, size_t length, size_t start,
+                      uint32_t flags, pcre2_match_data* data, uint64_t& budget) {
+  pcre2_match_context* context = ThreadMatchContext();
+  uint32_t limit = kFreeMatchLimit;
+  for (bool firstTry = true;; firstTry = false) {
+    pcre2_set_match_limit(context, limit);
+    const int rc = pcre2_match(code, subject, length, start, flags, data, context);
+    const bool outOfSteps = rc == PCRE2_ERROR_MATCHLIMIT;
+    if (outOfSteps || !firstTry) budget -= std::min<uint64_t>(budget, limit);
+    const uint32_t next = std::min(limit * 10, kMatchLimit);
+    if (!outOfSteps || limit == kMatchLimit || next > budget) return rc;
+    limit = next;
+  }
 }
 
 size_t Utf8CharLength(const std::string& text, size_t offset) {
@@ -233,9 +255,10 @@ bool RegexMatcher::State::CollectMatches(bool global) {
   const auto* text = reinterpret_cast<PCRE2_SPTR>(subjectUtf8.data());
   const size_t length = subjectUtf8.size();
   uint32_t flags = 0;  // the first call checks the UTF-8, the others trust it
+  uint64_t budget = kSearchBudget;
   for (size_t start = 0; start <= length;) {
-    const int rc = pcre2_match(compiled->code.get(), text, length, start, flags, data.get(),
-                               ThreadMatchContext());
+    const int rc =
+        MatchWithinBudget(compiled->code.get(), text, length, start, flags, data.get(), budget);
     flags = PCRE2_NO_UTF_CHECK;
     if (rc == PCRE2_ERROR_NOMATCH) break;
     if (rc < 0) {

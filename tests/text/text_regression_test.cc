@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/fixtures.h"
+#include "text/regex_matcher.h"
 #include "text/text.h"
 
 namespace zv::text {
@@ -25,6 +26,28 @@ TEST(TextRegressionTest, RemoveAllSpacesLeavesNoBlank) {
     const Text removed = RemoveAllSpaces(zv::testing::ReadFixture(c.fixture));
     EXPECT_EQ(removed, c.withoutSpaces) << c.fixture;
     EXPECT_EQ(RemoveAllSpaces(removed), removed) << c.fixture;
+  }
+}
+
+// Two hundred runs of "a", each ended by "X": every match of the first pattern
+// backtracks through all splits of a run before "X" matches, so each is
+// expensive, though no single one reaches the limit of one match.
+TEST(TextRegressionTest, SearchWorkIsBoundedAcrossMatches) {
+  struct Case {
+    Text pattern;
+    bool ran;
+    int matches;
+  };
+  const std::vector<Case> cases = {
+      {"(a+)+c|X", false, 0},
+      {"X", true, 200},  // the same matches, found cheaply, are all collected
+  };
+  const Text page = zv::testing::ReadFixture("fuzz_regex_matcher_1");
+  for (const Case& c : cases) {
+    RegexMatcher matcher;
+    EXPECT_EQ(matcher.Search(c.pattern, page), c.ran) << c.pattern;
+    EXPECT_EQ(matcher.MatchCount(), c.matches) << c.pattern;
+    EXPECT_EQ(matcher.LastError(), c.ran ? "" : "match limit exceeded") << c.pattern;
   }
 }
 
