@@ -8,20 +8,14 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "app/gui/control_placement.h"
+
 namespace zv::app {
 
 namespace {
 
 constexpr int kOuterWidth = 400;
 constexpr int kOuterHeight = 173;
-
-template <class Widget>
-Widget* Place(QWidget* parent, const char* name, int x, int y, int width, int height) {
-  auto* widget = new Widget(parent);
-  widget->setObjectName(QString::fromUtf8(name));
-  widget->setGeometry(x, y, width, height);
-  return widget;
-}
 
 QString CountsText(const QrProgress& progress) {
   return QStringLiteral("共 %1 张二维码：成功 %2，失败 %3")

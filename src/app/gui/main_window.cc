@@ -22,6 +22,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/gui/control_placement.h"
 #include "app/gui/download_window.h"
 #include "app/gui/gbk_edge.h"
 #include "app/gui/result_cell_delegate.h"
@@ -33,14 +34,6 @@ namespace {
 
 using harvest::ResultColumn;
 using harvest::TimeFilter;
-
-template <class Control>
-Control* Place(QWidget* parent, const char* name, int x, int y, int width, int height) {
-  auto* control = new Control(parent);
-  control->setObjectName(QString::fromUtf8(name));
-  control->setGeometry(x, y, width, height);
-  return control;
-}
 
 QGroupBox* PlaceGroup(QWidget* parent, const char* name, QRect geometry, const char* title) {
   auto* group = Place<QGroupBox>(parent, name, geometry.x(), geometry.y(), geometry.width(),
