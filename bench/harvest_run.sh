@@ -24,9 +24,9 @@ run_workload() {
   kill "$pid"; wait "$pid" 2>/dev/null || true
   local rows; rows=$(($(wc -l <"$out/tsv") - 1))
   read -r wall user sys rss <"$out/time"
-  awk -v n="$name" -v w="$wall" -v u="$user" -v s="$sys" -v r="$rss" -v rows="$rows" -v exp="$rows_expected" \
+  awk -v n="$name" -v w="$wall" -v u="$user" -v s="$sys" -v r="$rss" -v rows="$rows" -v expected="$rows_expected" \
     'BEGIN { printf "%-28s rows %d/%d  wall %.2f s  cpu %.2f s (%.2f ms/row)  peak RSS %.1f MiB  rows/s %.0f\n",
-             n, rows, exp, w, u + s, (u + s) * 1000 / rows, r / 1024, rows / w }'
+             n, rows, expected, w, u + s, (u + s) * 1000 / rows, r / 1024, rows / w }'
   rm -rf "$out"
 }
 
